@@ -35,7 +35,9 @@ constexpr int laneWidth = LANE_WIDTH;
 inline Lane roundToSingle(Lane v) {
   return __builtin_convertvector(__builtin_convertvector(v, SingleLane), Lane);
 }
-inline Lane absLanes(Lane v) { return reinterpret_cast<Lane>(reinterpret_cast<BitsLane>(v) & 0x7fffffffffffffffLL); }
+inline Lane absLanes(Lane v) {
+  return reinterpret_cast<Lane>(reinterpret_cast<BitsLane>(v) & 0x7fffffffffffffffLL);
+}
 inline Lane atanLanes(Lane v) { return SLEEF(atan, u10)(v); }
 inline Lane sinLanes(Lane v) { return SLEEF(sin, u10)(v); }
 inline Lane cosLanes(Lane v) { return SLEEF(cos, u10)(v); }

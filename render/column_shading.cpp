@@ -1,8 +1,8 @@
 #include "column_shading.h"
 
 // Each namespace's shadeColumn is the same kernel compiled for one target.
-#define DECLARE_COLUMN_KERNEL(target) \
-  namespace target {                  \
+#define DECLARE_COLUMN_KERNEL(target)                                              \
+  namespace target {                                                               \
   void shadeColumn(int x, const FrameTerms& frame, PixelColor column[gridHeight]); \
   }
 

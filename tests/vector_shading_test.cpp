@@ -21,10 +21,10 @@ struct ClockCase {
 // has drifted and the ripple's argument is large.
 const ClockCase clockCases[] = {
     {"FirstFrame", static_cast<float>(0.0 + 0.1)},
-    {"Frame30", 3.0000014f},
+    {"Frame30", 2.99999928f},
     {"Frame106OnTheOutline", 10.6000042f},
-    {"Frame1000", 99.99905f},
-    {"Frame100000", 9998.557f},
+    {"Frame1000", 99.9990463f},
+    {"Frame100000", 9998.55664f},
     {"Past2To17", 131072.1f},
     {"Past2To19", 600000.1f},
     {"Frozen", 2097152.0f},
