@@ -8,6 +8,7 @@ packages=(
   freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev libsleef-dev
   libgtest-dev libbenchmark-dev
   xvfb x11-utils x11-apps imagemagick
+  dpkg-dev desktop-file-utils man-db
 )
 
 missing=()
