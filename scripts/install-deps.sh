@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkgconf file
   freeglut3-dev libglu1-mesa-dev libgl-dev libx11-dev libsleef-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev valgrind libgl1-mesa-dri
   xvfb x11-utils x11-apps imagemagick
   dpkg-dev desktop-file-utils man-db
 )
